@@ -15,8 +15,8 @@ struct HardwareIds {
     std::uint16_t interfaceNumber = kUnknownId;
 };
 
-// Tags are found case-insensitively, in the order VID_, PID_, MI_; the parse
-// stops at the first missing tag. An id keeps 0xFF when its tag is missing or
+// Each tag is searched for in the whole path, case-insensitively; the parse
+// stops at the first missing tag of VID_, PID_, MI_. An id keeps 0xFF when its tag is missing or
 // fewer characters than its digits follow the tag.
 HardwareIds parseHardwareIds(const wchar_t* path);
 HardwareIds parseHardwareIds(const char* path);
