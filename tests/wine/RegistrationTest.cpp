@@ -12,23 +12,9 @@ constexpr char kInprocKey[] = "CLSID\\{7B3E5C21-4A9D-4F62-9C1B-52D0A7E6F3B4}\\In
 constexpr char kAsioKey[] = "SOFTWARE\\ASIO\\Varnel RK50 ASIO";
 constexpr char kClassIdText[] = "{7B3E5C21-4A9D-4F62-9C1B-52D0A7E6F3B4}";
 
-// Runs regsvr32 on path and returns its exit code.
 DWORD runRegsvr32(const std::string& arguments)
 {
-    std::string command = "regsvr32.exe " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string buffer = command;
-    if (!CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return 0xFFFFFFFF;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return rk50test::runProcess("regsvr32.exe " + arguments);
 }
 
 std::string quoted(const std::string& path)

@@ -20,6 +20,64 @@ std::string driverPath()
     return binFolder() + "VarnelRK50ASIO.dll";
 }
 
+DWORD runProcess(const std::string& commandLine, DWORD timeoutMs, const std::string& outputFile)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!outputFile.empty()) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    PROCESS_INFORMATION process = {};
+    std::string buffer = commandLine;
+    BOOL started = CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+                                  0, nullptr, nullptr, &startup, &process);
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
+    if (!started)
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFF;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 0xFFFFFFFF);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::string readTextFile(const std::string& path)
+{
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return text;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    fclose(file);
+    return text;
+}
+
+std::string tempFilePath(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    return std::string(temp) + name;
+}
+
+bool registerDriver()
+{
+    return runProcess("regsvr32.exe \"" + driverPath() + "\"") == 0;
+}
+
 void removeDriverState()
 {
     // Our class id, spelled out so that this clean-up does not depend on the

@@ -17,6 +17,17 @@ namespace rk50test {
 std::string binFolder();
 std::string driverPath();
 
+// Runs a command line, waits for it (up to timeoutMs) and returns its exit code,
+// or 0xFFFFFFFF when it could not be started or did not end. With outputFile,
+// the child's standard output and error go to that file.
+DWORD runProcess(const std::string& commandLine, DWORD timeoutMs = 30000,
+                 const std::string& outputFile = std::string());
+std::string readTextFile(const std::string& path);
+std::string tempFilePath(const char* name);
+
+// Registers the driver in bin with the real regsvr32.
+bool registerDriver();
+
 // Removes the driver's registration and the profile entries the driver and
 // registration write, so that each test starts from nothing.
 void removeDriverState();
