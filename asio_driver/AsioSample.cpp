@@ -320,6 +320,10 @@ ASIOError AsioSample::getBufferSize(long* minSize, long* maxSize, long* preferre
         if (useFixedSize && isFixedBufferSizeInRange(statusView->cfgBufferSize)) {
             preferredFrames = roundDownToGranularity(statusView->cfgBufferSize);
             *preferredSize = preferredFrames;
+        } else if (!useFixedSize) {
+            // The panel switched back to automatic: drop the old fixed size.
+            preferredFrames = automaticBufferFrames(currentRate, autoSizeDivisor);
+            *preferredSize = preferredFrames;
         }
         statusView->minBufferSize = kMinBufferFrames;
         statusView->maxBufferSize = kMaxBufferFrames;

@@ -330,6 +330,26 @@ TEST_F(DriverObject, TakesThePanelsSettingsWhenThePanelCreatedTheBlock)
     }
 }
 
+TEST_F(DriverObject, FollowsThePanelBetweenFixedAndAutomaticSizes)
+{
+    PanelSideBlock block;
+    ASSERT_NE(block.get(), nullptr);
+    block->cfgUseFixedBufferSize = 1;
+    block->cfgBufferSize = 1000;
+    IASIO* asio = create();
+    ASSERT_NE(asio, nullptr);
+    EXPECT_EQ(preferredSize(), 992);
+    block->cfgUseFixedBufferSize = 0;
+    EXPECT_EQ(preferredSize(), 44100 / 20) << "automatic again once the panel says so";
+    block->cfgUseFixedBufferSize = 1;
+    block->cfgBufferSize = 2048;
+    EXPECT_EQ(preferredSize(), 2048);
+    EXPECT_EQ(asio->setSampleRate(48000), ASE_OK);
+    EXPECT_EQ(preferredSize(), 2048) << "a fixed size does not follow the rate";
+    block->cfgUseFixedBufferSize = 0;
+    EXPECT_EQ(preferredSize(), 48000 / 20);
+}
+
 TEST_F(DriverObject, ForeignBlockIsLeftAlone)
 {
     setDriverProfile(48000, 256, 1, 16);
