@@ -16,6 +16,7 @@ constexpr int kClassIdTextBytes = 100;
 struct ModuleIdentity {
     char path[kRegistryPathBytes];  // lower case
     char classId[kClassIdTextBytes];
+    char classKey[kRegistryPathBytes];  // CLSID\{id}
 };
 
 int identifyModule(const CLSID& classId, const char* moduleName, ModuleIdentity& identity)
@@ -28,7 +29,9 @@ int identifyModule(const CLSID& classId, const char* moduleName, ModuleIdentity&
         return -102;
     CharLowerA(identity.path);
 
-    return classIdToString(classId, identity.classId, sizeof identity.classId);
+    int status = classIdToString(classId, identity.classId, sizeof identity.classId);
+    snprintf(identity.classKey, sizeof identity.classKey, "%s\\%s", kClassesKey, identity.classId);
+    return status;
 }
 
 // What the class key holds; written in this order by one loop.
@@ -46,8 +49,7 @@ void writeClassKey(const ModuleIdentity& identity, const char* description,
         {"InprocServer32", nullptr, identity.path},
         {"InprocServer32", "ThreadingModel", threadingModel},
     };
-    char classKey[kRegistryPathBytes];
-    snprintf(classKey, sizeof classKey, "%s\\%s", kClassesKey, identity.classId);
+    const char* classKey = identity.classKey;
     createSubkey(HKEY_CLASSES_ROOT, kClassesKey, identity.classId);
     for (const RegistryRow& row : rows) {
         char path[kRegistryPathBytes];
@@ -65,7 +67,7 @@ void writeClassKey(const ModuleIdentity& identity, const char* description,
 bool classKeyPointsAt(const ModuleIdentity& identity)
 {
     char path[kRegistryPathBytes];
-    snprintf(path, sizeof path, "%s\\%s\\InprocServer32", kClassesKey, identity.classId);
+    snprintf(path, sizeof path, "%s\\InprocServer32", identity.classKey);
     char registered[kRegistryPathBytes];
     if (readStringValue(HKEY_CLASSES_ROOT, path, nullptr, registered, sizeof registered) != 0)
         return false;
@@ -101,10 +103,8 @@ int registerServer(const CLSID& classId, const char* moduleName, const char* asi
     if (status != 0)
         return status;
 
-    char classKey[kRegistryPathBytes];
-    snprintf(classKey, sizeof classKey, "%s\\%s", kClassesKey, identity.classId);
     bool upToDate = false;
-    if (keyExists(HKEY_CLASSES_ROOT, classKey)) {
+    if (keyExists(HKEY_CLASSES_ROOT, identity.classKey)) {
         upToDate = classKeyPointsAt(identity);
         if (!upToDate)
             deleteKeyTree(HKEY_CLASSES_ROOT, kClassesKey, identity.classId);
@@ -132,9 +132,7 @@ int unregisterServer(const CLSID& classId, const char* moduleName, const char* a
     if (status != 0)
         return status;
 
-    char classKey[kRegistryPathBytes];
-    snprintf(classKey, sizeof classKey, "%s\\%s", kClassesKey, identity.classId);
-    if (keyExists(HKEY_CLASSES_ROOT, classKey))
+    if (keyExists(HKEY_CLASSES_ROOT, identity.classKey))
         deleteKeyTree(HKEY_CLASSES_ROOT, kClassesKey, identity.classId);
     removeAsioKey(asioName);
     return 0;
