@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "tests/wine/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,48 +43,15 @@ struct ChildResult {
 ChildResult runChild(const std::string& commandLine)
 {
     ChildResult result;
-    char tempFolder[MAX_PATH] = "";
     char outputPath[MAX_PATH] = "";
+    char tempFolder[MAX_PATH] = "";
     GetTempPathA(sizeof tempFolder, tempFolder);
     if (!GetTempFileNameA(tempFolder, "osi", 0, outputPath))
         return result;
-
-    SECURITY_ATTRIBUTES inherit = {};
-    inherit.nLength = sizeof inherit;
-    inherit.bInheritHandle = TRUE;
-    HANDLE output = CreateFileA(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return result;
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::string mutableLine = commandLine;
-    result.started = CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                    &startup, &process) != FALSE;
-    CloseHandle(output);
-    if (result.started) {
-        if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 1);
-            result.started = false;
-        }
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-
-    if (FILE* file = std::fopen(outputPath, "rb")) {
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            result.output.append(buffer, n);
-        std::fclose(file);
-    }
+    DWORD code = rk50test::runProcess(commandLine, 60000, outputPath);
+    result.started = code != 0xFFFFFFFF;
+    result.exitCode = code;
+    result.output = rk50test::readTextFile(outputPath);
     DeleteFileA(outputPath);
     return result;
 }
