@@ -13,8 +13,6 @@
 
 namespace rk50 {
 
-BYTE useTimeInfo = 0;
-
 namespace {
 
 constexpr char kProfileSection[] = "VarnelRK50AsioDrv";
@@ -93,6 +91,7 @@ AsioSample::AsioSample(IUnknown* outer)
       outputChannelCount(0),
       watcherThread(nullptr),
       watcherQuit(0),
+      watcherWake(nullptr),
       statusBlockCreated(false)
 {
     classifyOs();
@@ -247,7 +246,6 @@ void AsioSample::resetPortState()
         waveOutHandle[p] = nullptr;
     }
     copyBounded(errorText, sizeof errorText, kOpenFailureText);
-    watcherThread = nullptr;
 }
 
 ASIOBool AsioSample::init(void*)
@@ -457,32 +455,6 @@ ASIOError AsioSample::future(long selector, void*)
     default:
         return ASE_NotPresent;
     }
-}
-
-// Streaming and the panel link are not built yet: refuse plainly.
-ASIOError AsioSample::start()
-{
-    return ASE_NotPresent;
-}
-
-ASIOError AsioSample::stop()
-{
-    return ASE_NotPresent;
-}
-
-ASIOError AsioSample::createBuffers(ASIOBufferInfo*, long, long, ASIOCallbacks*)
-{
-    return ASE_NotPresent;
-}
-
-ASIOError AsioSample::disposeBuffers()
-{
-    return ASE_NotPresent;
-}
-
-ASIOError AsioSample::controlPanel()
-{
-    return ASE_NotPresent;
 }
 
 ASIOError AsioSample::outputReady()

@@ -75,6 +75,30 @@ private:
     void resetPortState();
     int preferredFramesFromBlock() const;
 
+    // The streaming engine (StreamingEngine.cpp).
+    void fillDeviceFormat();
+    bool openOutputPorts();
+    bool openInputPorts();
+    void closePortsAfterFailedStart();
+    void zeroRings();
+    void freeHostBuffers();
+
+    // The real-time path (BufferSwitch.cpp).
+    friend DWORD WINAPI streamingThreadMain(void* owner);
+    bool blockIsDue() const;
+    DWORD waitMillis() const;
+    void processBlock();
+    void copyInputBlock();
+    void copyOutputBlock();
+    void switchWithTimeInfo();
+    void readSystemTime();
+
+    // The reset-request watcher (ResetWatcher.cpp).
+    static DWORD WINAPI watcherMain(void* self);
+    void startResetWatcher();
+    void stopResetWatcher();
+    void watchForResetRequests();
+
     // Port discovery (PortDiscovery.cpp).
     bool findInputPorts();
     bool findOutputPorts();
@@ -131,12 +155,26 @@ private:
     int inputChannelCount;
     int outputChannelCount;
     HANDLE watcherThread;
-    LONG watcherQuit;
+    volatile LONG watcherQuit;
+    HANDLE watcherWake;  // lets the watcher's once-a-second wait end at once
 
     bool statusBlockCreated;
 };
 
-// The host takes bufferSwitchTimeInfo instead of bufferSwitch (process-wide).
+// Process-wide streaming state: one driver object streams per process.
+// The host takes bufferSwitchTimeInfo instead of bufferSwitch.
 extern BYTE useTimeInfo;
+// While set, the wave callbacks ignore every message.
+extern volatile BYTE callbacksMuted;
+// Header k of port p describes slot k of that port's ring.
+extern WAVEHDR inputHeaders[kMaxPorts][kRingSlots];
+extern WAVEHDR outputHeaders[kMaxPorts][kRingSlots];
+
+void CALLBACK outputDoneCallback(HANDLE wave, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                 DWORD_PTR param2);
+void CALLBACK inputDataCallback(HANDLE wave, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                DWORD_PTR param2);
+void startStreamingThread(AsioSample* owner);
+void stopStreamingThread();
 
 }  // namespace rk50

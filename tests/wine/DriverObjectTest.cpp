@@ -364,8 +364,9 @@ TEST_F(DriverObject, ForeignBlockIsLeftAlone)
     EXPECT_EQ(block->driverLoaded, 0);
     EXPECT_EQ(block->sampleRate, 0);
     EXPECT_EQ(block->preferredBufferSize, 0);
-    // Only the command that needs no block reaches the panel.
-    EXPECT_EQ(panel.commands(), std::vector<unsigned>{ASIOWM_SMPLRATECHANGE});
+    // Only the commands that need no block reach the panel.
+    const std::vector<unsigned> expected = {ASIOWM_SMPLRATECHANGE, ASIOWM_STOP, ASIOWM_STOP, ASIOWM_BUFDISPOSE};
+    EXPECT_EQ(panel.commands(), expected);
 }
 
 TEST_F(DriverObject, PanelReceivesCommandsInOrder)
@@ -380,8 +381,10 @@ TEST_F(DriverObject, PanelReceivesCommandsInOrder)
     EXPECT_EQ(asio->setSampleRate(48000), ASE_OK) << "unchanged, still announced";
     EXPECT_EQ(asio->setSampleRate(176400), ASE_NoClock);
     release();
+    // Destruction stops, then disposes (which stops again), then unloads.
     const std::vector<unsigned> expected = {ASIOWM_DRVLOAD, ASIOWM_GETBUFSIZE, ASIOWM_SMPLRATECHANGE,
-                                            ASIOWM_SMPLRATECHANGE, ASIOWM_DRVUNLOAD};
+                                            ASIOWM_SMPLRATECHANGE, ASIOWM_STOP, ASIOWM_STOP,
+                                            ASIOWM_BUFDISPOSE, ASIOWM_DRVUNLOAD};
     EXPECT_EQ(panel.commands(), expected);
 }
 
@@ -393,7 +396,8 @@ TEST_F(DriverObject, PanelInThisProcessHearsAHostInAnother)
     DWORD code = rk50test::runProcess("\"" + rk50test::binFolder() + "rk50host.exe\" info", 30000, output);
     EXPECT_EQ(code, 1u) << "init fails without the converter\n" << rk50test::readTextFile(output);
     DeleteFileA(output.c_str());
-    const std::vector<unsigned> expected = {ASIOWM_DRVLOAD, ASIOWM_GETBUFSIZE, ASIOWM_DRVUNLOAD};
+    const std::vector<unsigned> expected = {ASIOWM_DRVLOAD, ASIOWM_GETBUFSIZE, ASIOWM_STOP, ASIOWM_STOP,
+                                            ASIOWM_BUFDISPOSE, ASIOWM_DRVUNLOAD};
     EXPECT_EQ(panel.commands(), expected);
 }
 
