@@ -150,7 +150,10 @@ void runStream(Stream* stream)
                     stream->queue.pop_front();
                     finishHeader(stream, front, front->dwBufferLength);
                     stream->lastCompleted = due;
-                    stream->frontStarted = 0;
+                    // Back to back while the queue stays full: the next
+                    // header starts where this one ended, not when the
+                    // thread got round to it, so the clock does not drift.
+                    stream->frontStarted = stream->queue.empty() ? 0 : due;
                     completed = front;
                 } else {
                     waitMs = static_cast<DWORD>((due - now) * 1000.0) + 1;
