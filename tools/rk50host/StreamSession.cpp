@@ -27,6 +27,7 @@ struct LiveState {
     std::size_t recordedFrames = 0;
     std::vector<LONGLONG> switchTimes;
     volatile LONG switches = 0;
+    HANDLE switchThread = nullptr;  // the thread that calls the switches
 };
 
 LiveState live;
@@ -77,6 +78,8 @@ std::int32_t outputSample(std::uint64_t frame, int channel)
 void handleSwitch(long half)
 {
     const LONG number = live.switches;  // switches before this one
+    if (number == 0)
+        live.switchThread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
     if (static_cast<std::size_t>(number) < live.switchTimes.size()) {
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
@@ -246,6 +249,16 @@ bool StreamSession::run(const StreamSettings& settings, StreamReport& report)
         if (report.switchesDue > report.switches)
             report.lostBlocks = report.switchesDue - report.switches;
     }
+    if (live.switchThread) {
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(live.switchThread, &created, &exited, &kernel, &user)) {
+            auto seconds = [](const FILETIME& t) {
+                return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+            };
+            report.threadCpuSeconds = seconds(kernel) + seconds(user);
+        }
+        CloseHandle(live.switchThread);
+    }
     const std::size_t keep = static_cast<std::size_t>(report.switches) * static_cast<std::size_t>(report.bufferFrames) * 2;
     if (report.recorded.size() > keep)
         report.recorded.resize(keep);
@@ -259,6 +272,9 @@ void printStreamReport(const StreamReport& report, FILE* out)
     fprintf(out, "reported latency: input %ld, output %ld frames\n", report.inputLatency, report.outputLatency);
     fprintf(out, "buffer switches: %ld received, %ld due in %.2f s; %ld late, %ld lost\n", report.switches,
             report.switchesDue, report.seconds, report.lateSwitches, report.lostBlocks);
+    if (report.threadCpuSeconds >= 0 && report.seconds > 0)
+        fprintf(out, "streaming thread: %.3f s of CPU, %.2f %% of a core\n", report.threadCpuSeconds,
+                100.0 * report.threadCpuSeconds / report.seconds);
 }
 
 }  // namespace rk50host

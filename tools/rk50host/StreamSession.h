@@ -38,6 +38,7 @@ struct StreamReport {
     long lateSwitches = 0;  // more than one block period behind the device clock
     long lostBlocks = 0;    // due and never received
     double seconds = 0;
+    double threadCpuSeconds = -1;  // the driver's streaming thread; -1 unknown
     std::uint64_t clickInterval = 0;
     std::uint64_t clickOffset = 0;
     std::vector<std::int32_t> recorded;  // interleaved stereo, left-justified
