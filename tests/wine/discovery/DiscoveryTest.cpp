@@ -272,3 +272,99 @@ TEST_F(Discovery, RingHeldElsewhereIsSharedAndZeroed)
 }
 
 }  // namespace
+
+namespace {
+
+// Applies a Windows version setting for processes started from now on.
+bool setWindowsVersion(const std::string& setting)
+{
+    return rk50test::runProcess("winecfg.exe /v " + setting, 60000) == 0;
+}
+
+std::string currentWindowsVersion()
+{
+    const std::string output = rk50test::tempFilePath("rk50_winecfg_version.txt");
+    rk50test::runProcess("winecfg.exe /v", 60000, output);
+    std::string text = rk50test::readTextFile(output);
+    DeleteFileA(output.c_str());
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// The status block held open by the test, so that what a driver in another
+// process published stays readable after that process ends.
+class HeldStatusBlock {
+public:
+    HeldStatusBlock()
+    {
+        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(AsioStatusBlock),
+                                      rk50::kStatusBlockName);
+        if (mapping_)
+            view_ = static_cast<AsioStatusBlock*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+        if (view_) {
+            memset(view_, 0, sizeof *view_);
+            view_->magic = rk50::kStatusBlockMagic;
+        }
+    }
+    ~HeldStatusBlock()
+    {
+        if (view_)
+            UnmapViewOfFile(view_);
+        if (mapping_)
+            CloseHandle(mapping_);
+    }
+    AsioStatusBlock* operator->() const { return view_; }
+    bool ok() const { return view_ != nullptr; }
+
+private:
+    HANDLE mapping_ = nullptr;
+    AsioStatusBlock* view_ = nullptr;
+};
+
+}  // namespace
+
+// The display name comes from the wave device's product name outside NT 6.x
+// and from SetupAPI's friendly name on it. The driver reads the version when
+// its process starts, so each case runs a host of its own (rk50host).
+TEST_F(Discovery, DisplayNameRouteFollowsTheWindowsVersion)
+{
+    const std::string original = currentWindowsVersion();
+    ASSERT_FALSE(original.empty());
+    // Wine's 64-bit prefixes offer XP only as its 64-bit edition (NT 5.2).
+    const bool xp = setWindowsVersion("winxp") || setWindowsVersion("winxp64");
+    ASSERT_TRUE(xp) << "no XP setting";
+    const std::string xpSetting = currentWindowsVersion();
+    struct Case {
+        const char* what;
+        std::string setting;
+        std::string machine;
+        DWORD exitCode;  // rk50host info: 0 init succeeded, 1 it failed
+        const char* input;
+        const char* output;
+    };
+    const std::string twoHashes = "\\\\?\\USB#VID_3A5C&PID_0050&MI_00#6&TWO&0&0000";
+    const Case cases[] = {
+        {"XP: product names", xpSetting, converter("6&X&0&0000", "Friendly RK50"), 0, "RK50 In", "RK50 Out"},
+        {"Windows 7: friendly name", "win7", converter("6&X&0&0000", "Friendly RK50"), 0, "Friendly RK50",
+         "Friendly RK50"},
+        {"XP takes a two-# path by its product name", xpSetting,
+         "wavein = " + twoHashes + " | Two In\nwaveout = " + twoHashes + " | Two Out\n", 0, "Two In", "Two Out"},
+        {"Windows 7 skips a two-# path", "win7",
+         "wavein = " + twoHashes + " | Two In\nwaveout = " + twoHashes + " | Two Out\n", 1, "", ""},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(setWindowsVersion(c.setting)) << c.setting;
+        useMachine(&c.machine);
+        HeldStatusBlock block;
+        ASSERT_TRUE(block.ok());
+        const std::string output = rk50test::tempFilePath("rk50host-route.txt");
+        const DWORD code =
+            rk50test::runProcess("\"" + rk50test::binFolder() + "rk50host.exe\" info", 60000, output);
+        EXPECT_EQ(code, c.exitCode) << c.what << "\n" << rk50test::readTextFile(output);
+        EXPECT_STREQ(block->inputPortNames[0], c.input) << c.what;
+        EXPECT_STREQ(block->outputPortNames[0], c.output) << c.what;
+        DeleteFileA(output.c_str());
+    }
+    EXPECT_TRUE(setWindowsVersion(original)) << "restoring " << original;
+}
