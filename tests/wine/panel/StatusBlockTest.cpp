@@ -107,6 +107,11 @@ TEST(PanelStatusBlock, ABlockWithAnotherMagicIsNotGiven)
     EXPECT_EQ(existing.view()->magic, 0x12345678u) << "and nothing overwrote it";
 }
 
+void __cdecl bufferSwitch(long, ASIOBool) {}
+void __cdecl sampleRateDidChange(ASIOSampleRate) {}
+long __cdecl asioMessage(long, long, void*, double*) { return 0; }
+ASIOTime* __cdecl bufferSwitchTimeInfo(ASIOTime* params, long, ASIOBool) { return params; }
+
 TEST(PanelStatusBlock, ReadsWhatARunningDriverPublishes)
 {
     rk50test::removeDriverState();
@@ -133,6 +138,28 @@ TEST(PanelStatusBlock, ReadsWhatARunningDriverPublishes)
     ASSERT_TRUE(panel.ReadAsioStatus(snapshot));
     EXPECT_EQ(snapshot.sampleRate, 96000) << "a rate the host sets";
     EXPECT_EQ(snapshot.activeOutputs, 0) << "no buffers";
+
+    ASSERT_EQ(asio->init(nullptr), ASIOTrue) << "the simulated converter";
+    ASIOBufferInfo buffers[3] = {};
+    buffers[0] = {ASIOFalse, 0, {nullptr, nullptr}};
+    buffers[1] = {ASIOFalse, 1, {nullptr, nullptr}};
+    buffers[2] = {ASIOTrue, 0, {nullptr, nullptr}};
+    ASIOCallbacks callbacks = {bufferSwitch, sampleRateDidChange, asioMessage, bufferSwitchTimeInfo};
+    ASSERT_EQ(rk50test::asioErrorName(asio->createBuffers(buffers, 3, 256, &callbacks)), "ASE_OK");
+    ASSERT_TRUE(panel.ReadAsioStatus(snapshot));
+    EXPECT_EQ(snapshot.activeOutputs, 2);
+    EXPECT_EQ(snapshot.activeInputs, 1);
+    EXPECT_EQ(snapshot.bufferSize, 256);
+    ASSERT_EQ(rk50test::asioErrorName(asio->start()), "ASE_OK");
+    ASSERT_TRUE(panel.ReadAsioStatus(snapshot));
+    EXPECT_EQ(snapshot.streaming, 1);
+    asio->stop();
+    asio->disposeBuffers();
+    ASSERT_TRUE(panel.ReadAsioStatus(snapshot));
+    EXPECT_EQ(snapshot.streaming, 0);
+    EXPECT_EQ(snapshot.bufferSize, 0);
+    EXPECT_EQ(snapshot.activeOutputs, 0);
+    EXPECT_EQ(snapshot.activeInputs, 0);
     EXPECT_EQ(asio->Release(), 0u);
     ASSERT_TRUE(panel.ReadAsioStatus(snapshot));
     EXPECT_EQ(snapshot.driverLoaded, 0);
