@@ -126,6 +126,11 @@ ParseResult parseMachine(const std::string& text)
             entry.hasName = fields.hasRight;
             entry.name = fields.right;
             result.machine.friendlyNames.push_back(entry);
+        } else if (isDeviceAccessKey(key)) {
+            const std::string why =
+                parseDeviceAccessEntry(key, fields.left, fields.hasRight, fields.right, result.machine.access);
+            if (!why.empty())
+                return fail(lineNumber, why);
         } else {
             return fail(lineNumber, "unknown key '" + key + "'");
         }
@@ -148,6 +153,7 @@ Machine defaultMachine()
     friendly.instanceId = kDefaultInstanceId;
     friendly.name = kDefaultFriendlyName;
     machine.friendlyNames.push_back(friendly);
+    machine.access = defaultDeviceAccess();
     return machine;
 }
 

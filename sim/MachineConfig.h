@@ -3,6 +3,8 @@
 // format (sim/README.md) without any Windows call, so it is tested natively.
 #pragma once
 
+#include "MachineDeviceAccess.h"
+
 #include <string>
 #include <vector>
 
@@ -29,6 +31,7 @@ struct FriendlyName {
 struct Machine {
     std::vector<WaveDevice> devices;
     std::vector<FriendlyName> friendlyNames;
+    DeviceAccess access;  // endpoints, topology devices, mixers
 
     std::vector<const WaveDevice*> devicesOf(Direction direction) const;
     // Null when SetupAPI would find no device for this instance id

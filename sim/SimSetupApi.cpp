@@ -1,15 +1,15 @@
-// The part of SetupAPI the driver's friendly-name lookup uses, answering from
-// the machine's friendly-name table instead of the device tree.
+// The part of SetupAPI the driver's friendly-name lookup and the panel's
+// topology search use, answering from the machine description instead of the
+// device tree. The interface functions are in SimTopology.cpp.
 #define _SETUPAPI_  // these are the definitions of the functions setupapi would export
 
+#include "SimDeviceSets.h"
 #include "SimMachine.h"
 
 #include <windows.h>
 #include <setupapi.h>
 
 #include <cstring>
-#include <mutex>
-#include <set>
 #include <vector>
 
 namespace {
@@ -19,22 +19,12 @@ const GUID kKsCategoryAudio = {0x6994ad04, 0x93ef, 0x11d0, {0xa3, 0xcc, 0x00, 0x
 // {4D36E96C-E325-11CE-BFC1-08002BE10318}
 const GUID kMediaClass = {0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
-struct DeviceSet {
-    std::vector<rk50sim::FriendlyName> members;
-};
-
-std::mutex setsLock;
-std::set<DeviceSet*> sets;
-
-DeviceSet* findSet(HDEVINFO handle)
-{
-    std::lock_guard<std::mutex> guard(setsLock);
-    auto it = sets.find(static_cast<DeviceSet*>(handle));
-    return it == sets.end() ? nullptr : *it;
-}
+using rk50sim::DeviceSet;
+using rk50sim::SetMember;
+using rk50sim::findSet;
 
 // The member a SP_DEVINFO_DATA from SetupDiEnumDeviceInfo stands for.
-const rk50sim::FriendlyName* memberOf(DeviceSet* set, const SP_DEVINFO_DATA* data)
+const SetMember* memberOf(DeviceSet* set, const SP_DEVINFO_DATA* data)
 {
     if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA) || data->Reserved == 0 ||
         data->Reserved > set->members.size())
@@ -59,13 +49,20 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HW
     if (audio) {
         const rk50sim::Machine machine = rk50sim::currentMachine();
         for (const rk50sim::FriendlyName& entry : machine.friendlyNames) {
-            if (!enumerator || !enumerator[0] || lstrcmpiA(entry.instanceId.c_str(), enumerator) == 0)
-                set->members.push_back(entry);
+            if (!enumerator || !enumerator[0] || lstrcmpiA(entry.instanceId.c_str(), enumerator) == 0) {
+                SetMember member;
+                member.instanceId = entry.instanceId;
+                member.hasFriendlyName = entry.hasName;
+                member.friendlyName = entry.name;
+                set->members.push_back(member);
+            }
         }
     }
-    std::lock_guard<std::mutex> guard(setsLock);
-    sets.insert(set);
-    return set;
+    const bool topology = (flags & DIGCF_ALLCLASSES) ||
+                          ((flags & DIGCF_DEVICEINTERFACE) && IsEqualGUID(*classGuid, rk50sim::kKsCategoryTopology));
+    if (topology)
+        rk50sim::addTopologyMembers(enumerator, *set);
+    return rk50sim::addSet(set);
 }
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA data)
@@ -102,16 +99,21 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO handle, PSP_DEVINFO_DATA 
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    const rk50sim::FriendlyName* member = memberOf(set, data);
+    const SetMember* member = memberOf(set, data);
     if (!member) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (property != SPDRP_FRIENDLYNAME || !member->hasName) {
+    const std::string* value = nullptr;
+    if (property == SPDRP_FRIENDLYNAME && member->hasFriendlyName)
+        value = &member->friendlyName;
+    else if (property == SPDRP_SERVICE && member->hasService)
+        value = &member->service;
+    if (!value) {
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
-    const DWORD needed = static_cast<DWORD>(member->name.size() + 1);
+    const DWORD needed = static_cast<DWORD>(value->size() + 1);
     if (requiredSize)
         *requiredSize = needed;
     if (type)
@@ -120,26 +122,16 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO handle, PSP_DEVINFO_DATA 
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    memcpy(buffer, member->name.c_str(), needed);
+    memcpy(buffer, value->c_str(), needed);
     return TRUE;
 }
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO handle)
 {
-    DeviceSet* set = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(setsLock);
-        auto it = sets.find(static_cast<DeviceSet*>(handle));
-        if (it != sets.end()) {
-            set = *it;
-            sets.erase(it);
-        }
-    }
-    if (!set) {
+    if (!rk50sim::removeSet(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    delete set;
     return TRUE;
 }
 
