@@ -251,7 +251,10 @@ TEST_F(PanelDevice, UnclassifiedWindowsUsesKernelStreaming)
     EXPECT_TRUE(device.IsOsInfoValid());
     EXPECT_EQ(device.GetOsInfo().kind, rk50::OsUnknown);
     EXPECT_EQ(device.GetOsInfo().majorVersion, 6);
-    EXPECT_FALSE(device.GetOsInfo().is32Bit) << "a 64-bit prefix";
+    // 32-bit Windows only when this process is 32-bit and not under WOW64.
+    BOOL wow64 = FALSE;
+    const bool windows32 = sizeof(void*) == 4 && !(IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    EXPECT_EQ(device.GetOsInfo().is32Bit, windows32);
     EXPECT_FALSE(device.IsEndpointMode());
 }
 
