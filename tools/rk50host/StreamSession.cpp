@@ -144,6 +144,17 @@ void requestWidth(int bits)
     rk50::closeStatusBlockMapping(block);
 }
 
+double threadCpuSeconds(HANDLE thread)
+{
+    FILETIME created, exited, kernel, user;
+    if (!thread || !GetThreadTimes(thread, &created, &exited, &kernel, &user))
+        return -1;
+    auto seconds = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
 }  // namespace
 
 bool StreamSession::prepare(const StreamSettings& settings, StreamReport& report)
@@ -226,6 +237,8 @@ bool StreamSession::run(const StreamSettings& settings, StreamReport& report)
     }
     Sleep(static_cast<DWORD>(settings.seconds * 1000));
     QueryPerformanceCounter(&stopped);
+    // Read while the thread still runs: its times go with it.
+    report.threadCpuSeconds = threadCpuSeconds(live.switchThread);
     driver_->stop();
     driver_->disposeBuffers();
 
@@ -249,16 +262,8 @@ bool StreamSession::run(const StreamSettings& settings, StreamReport& report)
         if (report.switchesDue > report.switches)
             report.lostBlocks = report.switchesDue - report.switches;
     }
-    if (live.switchThread) {
-        FILETIME created, exited, kernel, user;
-        if (GetThreadTimes(live.switchThread, &created, &exited, &kernel, &user)) {
-            auto seconds = [](const FILETIME& t) {
-                return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-            };
-            report.threadCpuSeconds = seconds(kernel) + seconds(user);
-        }
+    if (live.switchThread)
         CloseHandle(live.switchThread);
-    }
     const std::size_t keep = static_cast<std::size_t>(report.switches) * static_cast<std::size_t>(report.bufferFrames) * 2;
     if (report.recorded.size() > keep)
         report.recorded.resize(keep);
