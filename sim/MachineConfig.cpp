@@ -52,7 +52,57 @@ Fields splitFields(const std::string& value)
     return fields;
 }
 
+bool parseDecimal(const std::string& text, long maximum, long& value)
+{
+    if (text.empty() || text.size() > 9)
+        return false;
+    long result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + (c - '0');
+    }
+    if (result > maximum)
+        return false;
+    value = result;
+    return true;
+}
+
 }  // namespace
+
+bool parseSource(const std::string& name, Source& source)
+{
+    const Source all[] = {Source::Silence, Source::Tone, Source::Counting, Source::Loopback};
+    for (Source candidate : all) {
+        if (sameIgnoringCase(name, sourceName(candidate))) {
+            source = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* sourceName(Source source)
+{
+    switch (source) {
+    case Source::Silence: return "silence";
+    case Source::Tone: return "tone";
+    case Source::Counting: return "counting";
+    case Source::Loopback: return "loopback";
+    }
+    return "silence";
+}
+
+bool isConverterPath(const std::string& path)
+{
+    static const char kIds[] = "VID_3A5C&PID_0050";
+    const std::size_t length = sizeof kIds - 1;
+    for (std::size_t at = 0; at + length <= path.size(); ++at) {
+        if (sameIgnoringCase(path.substr(at, length), kIds))
+            return true;
+    }
+    return false;
+}
 
 std::vector<const WaveDevice*> Machine::devicesOf(Direction direction) const
 {
@@ -131,6 +181,20 @@ ParseResult parseMachine(const std::string& text)
                 parseDeviceAccessEntry(key, fields.left, fields.hasRight, fields.right, result.machine.access);
             if (!why.empty())
                 return fail(lineNumber, why);
+        } else if (key == "source" || key == "loopback_delay" || key == "capture") {
+            if (fields.hasRight)
+                return fail(lineNumber, "more than one field");
+            Behaviour& behaviour = result.machine.behaviour;
+            if (key == "source" && !parseSource(fields.left, behaviour.source))
+                return fail(lineNumber, "source must be silence, tone, counting or loopback");
+            if (key == "loopback_delay" &&
+                !parseDecimal(fields.left, kMaxLoopbackDelayFrames, behaviour.loopbackDelayFrames))
+                return fail(lineNumber, "loopback_delay must be 0 to 192000 frames");
+            if (key == "capture") {
+                if (fields.left.empty() || fields.left.size() >= 260)
+                    return fail(lineNumber, "capture needs a path shorter than 260 bytes");
+                behaviour.capturePath = fields.left;
+            }
         } else {
             return fail(lineNumber, "unknown key '" + key + "'");
         }

@@ -28,10 +28,25 @@ struct FriendlyName {
     std::string name;
 };
 
+// What the converter's wave-in devices record.
+enum class Source { Silence, Tone, Counting, Loopback };
+
+constexpr long kDefaultLoopbackDelayFrames = 1000;
+constexpr long kMaxLoopbackDelayFrames = 192000;
+
+// How the simulated converter behaves, beyond which devices exist.
+struct Behaviour {
+    Source source = Source::Silence;
+    long loopbackDelayFrames = kDefaultLoopbackDelayFrames;
+    // Non-empty: what the converter plays is appended to this WAV file.
+    std::string capturePath;
+};
+
 struct Machine {
     std::vector<WaveDevice> devices;
     std::vector<FriendlyName> friendlyNames;
     DeviceAccess access;  // endpoints, topology devices, mixers
+    Behaviour behaviour;
 
     std::vector<const WaveDevice*> devicesOf(Direction direction) const;
     // Null when SetupAPI would find no device for this instance id
@@ -50,6 +65,14 @@ constexpr std::size_t kMaxDevices = 32;
 constexpr std::size_t kMaxFieldBytes = 512;
 
 ParseResult parseMachine(const std::string& text);
+
+// "silence", "tone", "counting" or "loopback" (any case); false for anything else.
+bool parseSource(const std::string& name, Source& source);
+const char* sourceName(Source source);
+
+// True when a device interface path or instance id names the converter: it
+// carries VID_3A5C&PID_0050, in any case.
+bool isConverterPath(const std::string& path);
 
 // One converter with a wave-in and a wave-out device, and its friendly name.
 Machine defaultMachine();

@@ -9,7 +9,13 @@ namespace {
 std::once_flag opened;
 ControlBlock* block = nullptr;
 // Used when the mapping cannot be made, so callers never see null.
-ControlBlock fallback = {kControlMagic};
+ControlBlock fallback = {};
+
+void useFallback()
+{
+    fallback.magic = kControlMagic;
+    block = &fallback;
+}
 
 void openBlock()
 {
@@ -17,13 +23,13 @@ void openBlock()
                                         sizeof(ControlBlock), kControlBlockName);
     if (!mapping) {
         OutputDebugStringA("rk50sim: cannot create the control block; using a private one\n");
-        block = &fallback;
+        useFallback();
         return;
     }
     void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ControlBlock));
     if (!view) {
         CloseHandle(mapping);
-        block = &fallback;
+        useFallback();
         return;
     }
     // The mapping and its view live as long as the process: the block must
@@ -44,6 +50,26 @@ ControlBlock& controlBlock()
 bool converterPlugged()
 {
     return InterlockedCompareExchange(&controlBlock().unplugged, 0, 0) == 0;
+}
+
+LONG readField(volatile LONG& field)
+{
+    return InterlockedCompareExchange(&field, 0, 0);
+}
+
+bool injectedFault(MMRESULT& result)
+{
+    ControlBlock& control = controlBlock();
+    const LONG call = InterlockedIncrement(&control.waveCallsSinceFailSet);
+    const LONG target = readField(control.failCallAfter);
+    if (target <= 0 || call != target)
+        return false;
+    // Only the caller that disarms it fails, so one fault fires once.
+    if (InterlockedCompareExchange(&control.failCallAfter, 0, target) != target)
+        return false;
+    InterlockedIncrement(&control.faultsInjected);
+    result = static_cast<MMRESULT>(readField(control.failResult));
+    return true;
 }
 
 }  // namespace rk50sim

@@ -1,5 +1,7 @@
 #include "SimMachine.h"
 
+#include "SimControlBlock.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -55,7 +57,9 @@ void reloadMachine()
     loaded = true;
 }
 
-Machine currentMachine()
+namespace {
+
+Machine loadedMachine()
 {
     {
         std::lock_guard<std::mutex> guard(machineLock);
@@ -65,6 +69,38 @@ Machine currentMachine()
     reloadMachine();
     std::lock_guard<std::mutex> guard(machineLock);
     return machine;
+}
+
+// Unplugged, the converter's devices vanish and the others move up, as wave
+// device ids do on Windows when a device is removed.
+Machine withoutConverter(Machine full)
+{
+    Machine visible;
+    visible.behaviour = full.behaviour;
+    visible.access = full.access;  // endpoints, topology and mixers filter themselves
+    for (const WaveDevice& device : full.devices) {
+        if (!(device.hasPath && isConverterPath(device.interfacePath)))
+            visible.devices.push_back(device);
+    }
+    for (const FriendlyName& entry : full.friendlyNames) {
+        if (!isConverterPath(entry.instanceId))
+            visible.friendlyNames.push_back(entry);
+    }
+    return visible;
+}
+
+}  // namespace
+
+Machine currentMachine()
+{
+    Machine full = loadedMachine();
+    return converterPlugged() ? full : withoutConverter(full);
+}
+
+Behaviour machineBehaviour()
+{
+    std::lock_guard<std::mutex> guard(machineLock);
+    return loaded ? machine.behaviour : Behaviour{};
 }
 
 bool findDevice(Direction direction, UINT id, WaveDevice& device)

@@ -13,8 +13,11 @@ constexpr char kConfigVariable[] = "RK50SIM_CONFIG";
 // Reads the configuration again; called whenever a program counts devices.
 void reloadMachine();
 
-// A copy of the current machine (loaded on first use).
+// A copy of the current machine (loaded on first use) as programs see it:
+// while the converter is unplugged, without its devices and instances.
 Machine currentMachine();
+// The machine file's behaviour settings, without the control block's overrides.
+Behaviour machineBehaviour();
 
 // The device of a direction by wave device id; false when there is none.
 bool findDevice(Direction direction, UINT id, WaveDevice& device);
