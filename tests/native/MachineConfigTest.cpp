@@ -94,6 +94,14 @@ TEST(MachineConfig, RefusedTextsNameTheirLineAndLeaveNoDevices)
         {"\n\nwavein = " + longField, 3, "512"},
         {"friendly = id | " + longField, 1, "512"},
         {tooMany, 33, "32"},
+        {"source = noise", 1, "source must be"},
+        {"source = tone | x", 1, "one field"},
+        {"loopback_delay = -1", 1, "loopback_delay"},
+        {"loopback_delay = 192001", 1, "loopback_delay"},
+        {"loopback_delay = 10ms", 1, "loopback_delay"},
+        {"loopback_delay =", 1, "loopback_delay"},
+        {"capture =", 1, "capture"},
+        {"capture = C:\\" + std::string(300, 'x'), 1, "capture"},
     };
     for (const Case& c : cases) {
         const auto result = parseMachine(c.text);
@@ -103,6 +111,50 @@ TEST(MachineConfig, RefusedTextsNameTheirLineAndLeaveNoDevices)
             << "error '" << result.error << "' for " << c.text.substr(0, 60);
         EXPECT_TRUE(result.machine.devices.empty()) << "a refused text describes no machine";
     }
+}
+
+TEST(MachineConfig, BehaviourKeysAndTheirDefaults)
+{
+    const auto plain = parseMachine("wavein = x\n");
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ(plain.machine.behaviour.source, rk50sim::Source::Silence);
+    EXPECT_EQ(plain.machine.behaviour.loopbackDelayFrames, 1000);
+    EXPECT_EQ(plain.machine.behaviour.capturePath, "");
+
+    const auto set = parseMachine(
+        "source = Loopback\n"
+        "loopback_delay = 0\n"
+        "capture = C:\\temp\\played.wav  \n");
+    ASSERT_TRUE(set.ok) << set.errorLine << ": " << set.error;
+    EXPECT_EQ(set.machine.behaviour.source, rk50sim::Source::Loopback) << "source names ignore case";
+    EXPECT_EQ(set.machine.behaviour.loopbackDelayFrames, 0) << "no delay is a delay";
+    EXPECT_EQ(set.machine.behaviour.capturePath, "C:\\temp\\played.wav");
+
+    struct Case {
+        const char* text;
+        rk50sim::Source source;
+    };
+    const Case sources[] = {{"source = silence", rk50sim::Source::Silence},
+                            {"source = TONE", rk50sim::Source::Tone},
+                            {"source = counting", rk50sim::Source::Counting},
+                            {"source = tone\nsource = counting", rk50sim::Source::Counting}};
+    for (const Case& c : sources) {
+        const auto result = parseMachine(c.text);
+        ASSERT_TRUE(result.ok) << c.text;
+        EXPECT_EQ(result.machine.behaviour.source, c.source) << c.text << ": the last line wins";
+    }
+    EXPECT_EQ(parseMachine("loopback_delay = 192000").machine.behaviour.loopbackDelayFrames, 192000);
+}
+
+TEST(MachineConfig, ConverterPathsCarryItsIdsInAnyCase)
+{
+    EXPECT_TRUE(rk50sim::isConverterPath("\\\\?\\USB#VID_3A5C&PID_0050&MI_00#6&1#{x}\\GLOBAL"));
+    EXPECT_TRUE(rk50sim::isConverterPath("\\\\?\\usb#vid_3a5c&pid_0050#6&1#{x}"));
+    EXPECT_TRUE(rk50sim::isConverterPath("USB\\VID_3A5C&PID_0050&MI_00\\6&1A2B3C4&0&0000"));
+    EXPECT_FALSE(rk50sim::isConverterPath("\\\\?\\USB#VID_3A5C&PID_0051#6&1#{x}"));
+    EXPECT_FALSE(rk50sim::isConverterPath("\\\\?\\USB#VID_3A5C#PID_0050#6&1#{x}"));
+    EXPECT_FALSE(rk50sim::isConverterPath("VID_3A5C&PID_005"));
+    EXPECT_FALSE(rk50sim::isConverterPath(""));
 }
 
 TEST(MachineConfig, DefaultMachineIsOneConverterWithItsFriendlyName)
