@@ -181,7 +181,7 @@ ParseResult parseMachine(const std::string& text)
                 parseDeviceAccessEntry(key, fields.left, fields.hasRight, fields.right, result.machine.access);
             if (!why.empty())
                 return fail(lineNumber, why);
-        } else if (key == "source" || key == "loopback_delay" || key == "capture") {
+        } else if (key == "source" || key == "loopback_delay" || key == "capture_wav") {
             if (fields.hasRight)
                 return fail(lineNumber, "more than one field");
             Behaviour& behaviour = result.machine.behaviour;
@@ -190,9 +190,9 @@ ParseResult parseMachine(const std::string& text)
             if (key == "loopback_delay" &&
                 !parseDecimal(fields.left, kMaxLoopbackDelayFrames, behaviour.loopbackDelayFrames))
                 return fail(lineNumber, "loopback_delay must be 0 to 192000 frames");
-            if (key == "capture") {
+            if (key == "capture_wav") {
                 if (fields.left.empty() || fields.left.size() >= 260)
-                    return fail(lineNumber, "capture needs a path shorter than 260 bytes");
+                    return fail(lineNumber, "capture_wav needs a path shorter than 260 bytes");
                 behaviour.capturePath = fields.left;
             }
         } else {

@@ -21,7 +21,7 @@ waveout = $path | Varnel RK50
 friendly = USB\\VID_3A5C&PID_0050&MI_00\\6&1A2B3C4&0&0000 | Varnel RK50 USB Audio
 source = loopback
 loopback_delay = 1000
-capture = $(windows_path "$out/played.wav")
+capture_wav = $(windows_path "$out/played.wav")
 CFG
 export RK50SIM_CONFIG
 RK50SIM_CONFIG=$(windows_path "$out/machine.cfg")

@@ -100,8 +100,8 @@ TEST(MachineConfig, RefusedTextsNameTheirLineAndLeaveNoDevices)
         {"loopback_delay = 192001", 1, "loopback_delay"},
         {"loopback_delay = 10ms", 1, "loopback_delay"},
         {"loopback_delay =", 1, "loopback_delay"},
-        {"capture =", 1, "capture"},
-        {"capture = C:\\" + std::string(300, 'x'), 1, "capture"},
+        {"capture_wav =", 1, "capture_wav"},
+        {"capture_wav = C:\\" + std::string(300, 'x'), 1, "capture_wav"},
     };
     for (const Case& c : cases) {
         const auto result = parseMachine(c.text);
@@ -124,7 +124,7 @@ TEST(MachineConfig, BehaviourKeysAndTheirDefaults)
     const auto set = parseMachine(
         "source = Loopback\n"
         "loopback_delay = 0\n"
-        "capture = C:\\temp\\played.wav  \n");
+        "capture_wav = C:\\temp\\played.wav  \n");
     ASSERT_TRUE(set.ok) << set.errorLine << ": " << set.error;
     EXPECT_EQ(set.machine.behaviour.source, rk50sim::Source::Loopback) << "source names ignore case";
     EXPECT_EQ(set.machine.behaviour.loopbackDelayFrames, 0) << "no delay is a delay";

@@ -516,7 +516,7 @@ void expectWavHeader(const std::string& file, unsigned long dataBytes)
 
 TEST_F(SimDevice, PlayedFramesAreKeptInAWavFileAndABlockRecord)
 {
-    useMachine("capture = " + capturePath_ + "\n");
+    useMachine("capture_wav = " + capturePath_ + "\n");
     const WAVEFORMATEXTENSIBLE format = deviceFormat(44100, 24, 24);
     const DWORD frames = 4410;
     std::vector<BYTE> played;
