@@ -38,7 +38,8 @@ int main(int argc, char** argv)
             settings.bits = 24;
             settings.bufferFrames = frames;
             settings.seconds = frames == 128 && seconds < 20 ? 20 : seconds;
-            settings.signal = rk50host::OutputSignal::Tone;
+            // Silence: the figures are the driver's, not a host's synthesis.
+            settings.signal = rk50host::OutputSignal::Silence;
             settings.record = false;
             rk50host::StreamSession session(loader.driver());
             rk50host::StreamReport report;

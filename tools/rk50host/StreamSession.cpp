@@ -92,6 +92,13 @@ void handleSwitch(long half)
         if (!buffer)
             continue;
         const int channel = static_cast<int>(info.channelNum);
+        // Nothing to make or keep: leave the switch as cheap as a host can.
+        if (!info.isInput && live.settings->signal == OutputSignal::Silence) {
+            memset(buffer, 0, static_cast<size_t>(live.frames) * static_cast<size_t>(bytes));
+            continue;
+        }
+        if (info.isInput && live.recordedFrames == 0)
+            continue;
         for (long i = 0; i < live.frames; ++i) {
             if (info.isInput) {
                 const std::size_t frame = static_cast<std::size_t>(firstFrame) + static_cast<std::size_t>(i);
