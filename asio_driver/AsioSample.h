@@ -79,6 +79,7 @@ private:
     void fillDeviceFormat();
     bool openOutputPorts();
     bool openInputPorts();
+    void closeWavePorts();
     void closePortsAfterFailedStart();
     void zeroRings();
     void freeHostBuffers();

@@ -209,12 +209,9 @@ bool AsioSample::openInputPorts()
     return true;
 }
 
-// Closes whatever start opened. The callbacks are muted first, so that the
-// headers the resets hand back leave the rings alone, and the rings are
-// cleared, so that the next start begins from empty rings.
-void AsioSample::closePortsAfterFailedStart()
+// Resets, unprepares and closes every open port, outputs first.
+void AsioSample::closeWavePorts()
 {
-    callbacksMuted = 1;
     for (int p = 0; p < kMaxPorts; ++p) {
         if (!waveOutHandle[p])
             continue;
@@ -236,6 +233,15 @@ void AsioSample::closePortsAfterFailedStart()
         waveInHandle[p] = nullptr;
     }
     inputPortsOpen = 0;
+}
+
+// Closes whatever start opened. The callbacks are muted first, so that the
+// headers the resets hand back leave the rings alone, and the rings are
+// cleared, so that the next start begins from empty rings.
+void AsioSample::closePortsAfterFailedStart()
+{
+    callbacksMuted = 1;
+    closeWavePorts();
     zeroRings();
 }
 
@@ -300,27 +306,7 @@ ASIOError AsioSample::stop()
     callbacksMuted = 1;
     isStarted = 0;
     stopStreamingThread();
-    for (int p = 0; p < outputPortsFound && p < kMaxPorts; ++p) {
-        if (!waveOutHandle[p])
-            continue;
-        waveOutReset(waveOutHandle[p]);
-        for (WAVEHDR& header : outputHeaders[p])
-            waveOutUnprepareHeader(waveOutHandle[p], &header, sizeof header);
-        waveOutClose(waveOutHandle[p]);
-        waveOutHandle[p] = nullptr;
-    }
-    outputPortsOpen = 0;
-    for (int p = 0; p < inputPortsFound && p < kMaxPorts; ++p) {
-        if (!waveInHandle[p])
-            continue;
-        waveInStop(waveInHandle[p]);
-        waveInReset(waveInHandle[p]);
-        for (WAVEHDR& header : inputHeaders[p])
-            waveInUnprepareHeader(waveInHandle[p], &header, sizeof header);
-        waveInClose(waveInHandle[p]);
-        waveInHandle[p] = nullptr;
-    }
-    inputPortsOpen = 0;
+    closeWavePorts();
     zeroRings();
     if (hasStatusBlock())
         statusView->streaming = 0;

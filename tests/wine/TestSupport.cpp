@@ -73,6 +73,19 @@ std::string tempFilePath(const char* name)
     return std::string(temp) + name;
 }
 
+bool useSimulatedMachine(const std::string& path, const std::string* text)
+{
+    if (!text)
+        return SetEnvironmentVariableA("RK50SIM_CONFIG", nullptr) != FALSE;
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = fwrite(text->data(), 1, text->size(), file) == text->size();
+    if (fclose(file) != 0 || !written)
+        return false;
+    return SetEnvironmentVariableA("RK50SIM_CONFIG", path.c_str()) != FALSE;
+}
+
 bool registerDriver()
 {
     return runProcess("regsvr32.exe \"" + driverPath() + "\"") == 0;

@@ -78,6 +78,11 @@ private:
     std::thread thread_;
 };
 
+// Writes a simulated machine to path and names it for the converter
+// simulator (RK50SIM_CONFIG) in this process and its children; a null text
+// returns to the simulator's built-in machine.
+bool useSimulatedMachine(const std::string& path, const std::string* text);
+
 std::string hresultName(HRESULT hr);
 std::string asioErrorName(long code);
 

@@ -71,15 +71,7 @@ protected:
     // No text: the simulator's built-in machine.
     void useMachine(const std::string* text)
     {
-        if (!text) {
-            SetEnvironmentVariableA(kConfigVariable, nullptr);
-            return;
-        }
-        FILE* file = fopen(configPath_.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        fwrite(text->data(), 1, text->size(), file);
-        fclose(file);
-        SetEnvironmentVariableA(kConfigVariable, configPath_.c_str());
+        ASSERT_TRUE(rk50test::useSimulatedMachine(configPath_, text)) << configPath_;
     }
 
     // Creates the driver and maps the status block it created.

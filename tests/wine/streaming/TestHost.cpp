@@ -111,15 +111,7 @@ void SimDriverTest::TearDown()
 
 void SimDriverTest::useMachine(const std::string* text)
 {
-    if (!text) {
-        SetEnvironmentVariableA(kConfigVariable, nullptr);
-        return;
-    }
-    FILE* file = fopen(configPath_.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fwrite(text->data(), 1, text->size(), file);
-    fclose(file);
-    SetEnvironmentVariableA(kConfigVariable, configPath_.c_str());
+    ASSERT_TRUE(rk50test::useSimulatedMachine(configPath_, text)) << configPath_;
 }
 
 void SimDriverTest::setProfileBits(int bits)
