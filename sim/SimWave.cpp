@@ -553,8 +553,12 @@ MMRESULT enqueue(Direction direction, HANDLE handle, WAVEHDR* header, UINT size)
     header->lpNext = nullptr;
     if (direction == Direction::In)
         header->dwBytesRecorded = 0;
+    // Behind a queued header the stream thread already waits for the front
+    // one; only an empty queue leaves it waiting for nothing.
+    const bool wasEmpty = stream->queue.empty();
     stream->queue.push_back({header, start});
-    SetEvent(stream->wake);
+    if (wasEmpty)
+        SetEvent(stream->wake);
     return MMSYSERR_NOERROR;
 }
 
