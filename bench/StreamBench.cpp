@@ -1,7 +1,7 @@
 // Streaming through the driver at each rate and buffer size, inputs and
 // outputs active, for a fixed span: switches received against those due,
 // blocks lost, and the streaming thread's CPU time as a share of wall time.
-//   stream_bench [--seconds S] [--driver NAME]
+//   stream_bench [--seconds S] [--rate HZ] [--driver NAME]
 // The span is S seconds (default 10) and at least 20 s for 128 frames.
 #include "tools/rk50host/DriverLoader.h"
 #include "tools/rk50host/StreamSession.h"
@@ -13,10 +13,13 @@
 int main(int argc, char** argv)
 {
     double seconds = 10;
+    double onlyRate = 0;
     const char* driverName = "Varnel RK50 ASIO";
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "--seconds") == 0)
             seconds = atof(argv[i + 1]);
+        else if (strcmp(argv[i], "--rate") == 0)
+            onlyRate = atof(argv[i + 1]);
         else if (strcmp(argv[i], "--driver") == 0)
             driverName = argv[i + 1];
     }
@@ -26,6 +29,8 @@ int main(int argc, char** argv)
     fflush(stdout);
     int failures = 0;
     for (double rate : rates) {
+        if (onlyRate && rate != onlyRate)
+            continue;
         for (long frames : {128L, 256L, 512L}) {
             // A fresh driver object per run, as a host that reopens it.
             rk50host::DriverLoader loader;
