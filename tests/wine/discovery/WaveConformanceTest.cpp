@@ -7,6 +7,8 @@
 #include <mmreg.h>
 #include <mmsystem.h>
 
+#include "tests/wine/WaveTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -15,38 +17,8 @@
 
 namespace {
 
-std::string mmName(MMRESULT code)
-{
-    switch (code) {
-    case MMSYSERR_NOERROR: return "MMSYSERR_NOERROR";
-    case MMSYSERR_BADDEVICEID: return "MMSYSERR_BADDEVICEID";
-    case MMSYSERR_INVALHANDLE: return "MMSYSERR_INVALHANDLE";
-    case MMSYSERR_INVALPARAM: return "MMSYSERR_INVALPARAM";
-    case MMSYSERR_INVALFLAG: return "MMSYSERR_INVALFLAG";
-    case MMSYSERR_NOTSUPPORTED: return "MMSYSERR_NOTSUPPORTED";
-    case MMSYSERR_ALLOCATED: return "MMSYSERR_ALLOCATED";
-    case WAVERR_BADFORMAT: return "WAVERR_BADFORMAT";
-    case WAVERR_STILLPLAYING: return "WAVERR_STILLPLAYING";
-    case WAVERR_UNPREPARED: return "WAVERR_UNPREPARED";
-    }
-    return "MMRESULT " + std::to_string(code);
-}
-
-WAVEFORMATEXTENSIBLE deviceFormat(DWORD rate, WORD bits)
-{
-    WAVEFORMATEXTENSIBLE format = {};
-    format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-    format.Format.nChannels = 2;
-    format.Format.nSamplesPerSec = rate;
-    format.Format.wBitsPerSample = bits;
-    format.Format.nBlockAlign = static_cast<WORD>(2 * bits / 8);
-    format.Format.nAvgBytesPerSec = rate * format.Format.nBlockAlign;
-    format.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
-    format.Samples.wValidBitsPerSample = bits;
-    format.dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
-    format.SubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    return format;
-}
+using rk50test::deviceFormat;
+using rk50test::mmName;
 
 // What the callback function saw, in order; it calls no wave function.
 struct Recorder {

@@ -13,6 +13,8 @@
 #include <mmreg.h>
 #include <mmsystem.h>
 
+#include "tests/wine/WaveTestHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +27,9 @@
 #include <vector>
 
 namespace {
+
+using rk50test::deviceFormat;
+using rk50test::mmName;
 
 constexpr char kConfigVariable[] = "RK50SIM_CONFIG";
 constexpr UINT kCard = 0;
@@ -39,40 +44,6 @@ const char kMachine[] =
     " | RK50 Out\n"
     "wavein = \\\\?\\usb#vid_3a5c&pid_0050&mi_00#6&aaa&0&0000#{6994ad04-93ef-11d0-a3cc-00a0c9223196}\\global"
     " | RK50 In\n";
-
-std::string mmName(MMRESULT code)
-{
-    switch (code) {
-    case MMSYSERR_NOERROR: return "MMSYSERR_NOERROR";
-    case MMSYSERR_ERROR: return "MMSYSERR_ERROR";
-    case MMSYSERR_BADDEVICEID: return "MMSYSERR_BADDEVICEID";
-    case MMSYSERR_ALLOCATED: return "MMSYSERR_ALLOCATED";
-    case MMSYSERR_INVALHANDLE: return "MMSYSERR_INVALHANDLE";
-    case MMSYSERR_NODRIVER: return "MMSYSERR_NODRIVER";
-    case MMSYSERR_NOMEM: return "MMSYSERR_NOMEM";
-    case MMSYSERR_INVALPARAM: return "MMSYSERR_INVALPARAM";
-    case WAVERR_BADFORMAT: return "WAVERR_BADFORMAT";
-    case WAVERR_STILLPLAYING: return "WAVERR_STILLPLAYING";
-    case WAVERR_UNPREPARED: return "WAVERR_UNPREPARED";
-    }
-    return "MMRESULT " + std::to_string(code);
-}
-
-WAVEFORMATEXTENSIBLE deviceFormat(DWORD rate, WORD container, WORD valid)
-{
-    WAVEFORMATEXTENSIBLE format = {};
-    format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
-    format.Format.nChannels = 2;
-    format.Format.nSamplesPerSec = rate;
-    format.Format.wBitsPerSample = container;
-    format.Format.nBlockAlign = static_cast<WORD>(2 * container / 8);
-    format.Format.nAvgBytesPerSec = rate * format.Format.nBlockAlign;
-    format.Format.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
-    format.Samples.wValidBitsPerSample = valid;
-    format.dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
-    format.SubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    return format;
-}
 
 // One sample as the device carries it: valid bits at the top of the container.
 void putSample(BYTE* out, WORD container, WORD valid, long value)
