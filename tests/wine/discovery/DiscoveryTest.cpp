@@ -273,14 +273,19 @@ bool setWindowsVersion(const std::string& setting)
     return rk50test::runProcess("winecfg.exe /v " + setting, 60000) == 0;
 }
 
+// Now and then winecfg's output reaches the file empty although it ran;
+// asking again then gives the setting.
 std::string currentWindowsVersion()
 {
     const std::string output = rk50test::tempFilePath("rk50_winecfg_version.txt");
-    rk50test::runProcess("winecfg.exe /v", 60000, output);
-    std::string text = rk50test::readTextFile(output);
-    DeleteFileA(output.c_str());
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
+    std::string text;
+    for (int attempt = 0; attempt < 3 && text.empty(); ++attempt) {
+        rk50test::runProcess("winecfg.exe /v", 60000, output);
+        text = rk50test::readTextFile(output);
+        DeleteFileA(output.c_str());
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+            text.pop_back();
+    }
     return text;
 }
 

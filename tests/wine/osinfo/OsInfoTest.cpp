@@ -136,11 +136,24 @@ std::ostream& operator<<(std::ostream& out, const VersionCase& c)
     return out << c.setting;
 }
 
+// What "winecfg /v" prints. Now and then its output reaches the file empty
+// although it ran; asking again then gives the setting.
+ChildResult readVersionSetting()
+{
+    ChildResult current;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        current = runChild("winecfg.exe /v");
+        if (!current.started || current.exitCode != 0 || !trimmed(current.output).empty())
+            break;
+    }
+    return current;
+}
+
 class QueryOsInfoUnderWine : public ::testing::TestWithParam<VersionCase> {
 protected:
     void SetUp() override
     {
-        ChildResult current = runChild("winecfg.exe /v");
+        ChildResult current = readVersionSetting();
         ASSERT_TRUE(current.started && current.exitCode == 0) << "winecfg /v: exit " << current.exitCode;
         originalSetting_ = trimmed(current.output);
         ASSERT_FALSE(originalSetting_.empty()) << "winecfg /v printed no version";
@@ -155,7 +168,7 @@ protected:
         ChildResult restore = runChild("winecfg.exe /v " + originalSetting_);
         EXPECT_EQ(restore.exitCode, 0u) << "winecfg /v " << originalSetting_ << " while restoring";
         EXPECT_TRUE(writeUserVersion(originalUserVersion_)) << "restoring HKCU\\Software\\Wine Version";
-        EXPECT_EQ(trimmed(runChild("winecfg.exe /v").output), originalSetting_) << "version after restoring";
+        EXPECT_EQ(trimmed(readVersionSetting().output), originalSetting_) << "version after restoring";
     }
 
     // Applies a Windows version for processes started from now on; returns how.
